@@ -1,0 +1,9 @@
+// CRC-16/ARC (reflected polynomial 0xA001, initial 0, no final inversion) through a 256-entry table.
+#pragma once
+#include <cstdint>
+
+inline constexpr uint16_t CrcPolynomial = 0xA001;
+
+void BuildCrcTable(uint16_t table[256]);
+// Runs the crc over length bytes, starting from crc; returns the new value.
+uint16_t UpdateCrc(const uint16_t table[256], uint16_t crc, const uint8_t* data, uint32_t length);
