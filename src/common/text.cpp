@@ -24,3 +24,13 @@ uint32_t FormatDecimal(char* destination, uint32_t value) {
   destination[count] = 0;
   return count;
 }
+
+static char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(const char* text, const char* other, uint32_t length) {
+  for (uint32_t i = 0; i < length; ++i) {
+    if (AsciiLower(text[i]) != AsciiLower(other[i])) return false;
+    if (text[i] == 0) return true;
+  }
+  return true;
+}

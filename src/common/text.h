@@ -8,3 +8,5 @@ void CopyText(char* destination, const char* source, uint32_t capacity);
 void AppendText(char* destination, const char* source, uint32_t capacity);
 // Writes the decimal digits of value and a terminator; returns the number of digits (at most 10).
 uint32_t FormatDecimal(char* destination, uint32_t value);
+// Compares length bytes, ignoring the case of ASCII letters only; a shorter text differs at its terminator.
+bool EqualsIgnoringCase(const char* text, const char* other, uint32_t length);
