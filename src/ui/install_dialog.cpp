@@ -1,7 +1,6 @@
 // The install dialog: titles, the proposed directory, centring, Cancel and the minimised icon.
 #include "ui/install_dialog.h"
 
-#include "common/text.h"
 #include "platform/platform.h"
 #include "startup/work_area.h"
 #include "ui/resource.h"
@@ -24,10 +23,7 @@ void CentreOnScreen(HWND dialog) {
 INT_PTR InitialiseDialog(HWND dialog) {
   SetWindowTextA(dialog, Work->WindowTitle);
   if (Work->InstallTitle[0] != '\0') SetDlgItemTextA(dialog, IDC_TITLE_LABEL, Work->InstallTitle);
-  // The field may come unterminated from the settings block; show at most its first 255 characters.
-  char installDir[sizeof(Work->Settings.InstallDir)];
-  CopyText(installDir, Work->Settings.InstallDir, sizeof(installDir));
-  SetDlgItemTextA(dialog, IDC_DIRECTORY_FIELD, installDir);
+  SetDlgItemTextA(dialog, IDC_DIRECTORY_FIELD, Work->Settings.InstallDir);
   SendDlgItemMessageA(dialog, IDC_DIRECTORY_FIELD, EM_LIMITTEXT, 255, 0);
   CentreOnScreen(dialog);
   Work->Extracting = 0;
