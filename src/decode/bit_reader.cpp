@@ -1,0 +1,129 @@
+// The bit reader over an entry's compressed bytes: the WorkArea form and the register form of the decoder loop.
+#include "decode/bit_reader.h"
+
+#include "archive/walk.h"
+#include "startup/errors.h"
+#include "startup/work_area.h"
+
+namespace {
+
+// Refills InputBuffer with the smaller of wanted and its size, never more than the entry has left,
+// so the file stops exactly at the entry's end and the next header follows without a seek.
+bool RefillInputBuffer(FileHandle file, uint32_t wanted) {
+  WorkArea& w = *Work;
+  uint32_t size = wanted < InputBufferSize ? wanted : InputBufferSize;
+  if (ReadFile(file, w.InputBuffer, size) != static_cast<int32_t>(size)) return false;
+  w.InputPos = 0;
+  return true;
+}
+
+uint64_t ReadBigEndian64(const uint8_t* p) {
+  return (static_cast<uint64_t>(p[0]) << 56) | (static_cast<uint64_t>(p[1]) << 48) |
+         (static_cast<uint64_t>(p[2]) << 40) | (static_cast<uint64_t>(p[3]) << 32) |
+         (static_cast<uint64_t>(p[4]) << 24) | (static_cast<uint64_t>(p[5]) << 16) |
+         (static_cast<uint64_t>(p[6]) << 8) | static_cast<uint64_t>(p[7]);
+}
+
+}  // namespace
+
+void AbortOnReadError() {
+  ReportReadError();
+  FatalAbort(1);
+}
+
+int32_t ReadInputByte(FileHandle file, uint32_t wanted) {
+  WorkArea& w = *Work;
+  if (w.InputPos >= InputBufferSize) {
+    if (!RefillInputBuffer(file, wanted)) return -1;
+  }
+  return w.InputBuffer[w.InputPos++];
+}
+
+void FillBits(uint8_t n) {
+  WorkArea& w = *Work;
+  // Every shift below is by at most 8 bits; the loop moves one byte at a time, so any n works.
+  while (n > w.BitCount) {
+    n = static_cast<uint8_t>(n - w.BitCount);
+    w.BitBuf = static_cast<uint16_t>((w.BitBuf << w.BitCount) | (w.SubBitBuf >> (8 - w.BitCount)));
+    if (w.CompressedLeft != 0) {
+      --w.CompressedLeft;
+      int32_t byte = ReadInputByte(w.ArchiveFile, w.CompressedLeft + 1);
+      if (byte < 0) AbortOnReadError();
+      w.SubBitBuf = static_cast<uint8_t>(byte);
+    } else {
+      w.SubBitBuf = 0;
+    }
+    w.BitCount = 8;
+  }
+  w.BitCount = static_cast<uint8_t>(w.BitCount - n);
+  w.BitBuf = static_cast<uint16_t>((w.BitBuf << n) | (w.SubBitBuf >> (8 - n)));
+  w.SubBitBuf = static_cast<uint8_t>(w.SubBitBuf << n);
+}
+
+uint16_t GetBits(uint8_t n) {
+  uint16_t value = n == 0 ? 0 : static_cast<uint16_t>(Work->BitBuf >> (16 - n));
+  FillBits(n);
+  return value;
+}
+
+void LoadBitStream(BitStream& in) {
+  const WorkArea& w = *Work;
+  in.bits = (static_cast<uint64_t>(w.BitBuf) << 48) | (static_cast<uint64_t>(w.SubBitBuf) << 40);
+  in.count = 16 + w.BitCount;
+  in.next = w.InputPos;
+  in.left = w.CompressedLeft;
+  uint32_t inBuffer = in.next < InputBufferSize ? InputBufferSize - in.next : 0;
+  in.buffered = inBuffer < in.left ? inBuffer : in.left;
+}
+
+// FillBits keeps 16 + BitCount bits (BitCount 0..7), so the count of bits held beyond that, in whole
+// bytes, is what the register form took early; those bytes go back to InputBuffer. When the entry's
+// bytes are used up the count may be below 16, and bits that FillBits would hold are zeros.
+void StoreBitStream(BitStream& in) {
+  WorkArea& w = *Work;
+  uint32_t early = in.count >= 16 ? static_cast<uint32_t>(in.count - 16) >> 3 : 0;
+  in.next -= early;
+  in.buffered += early;
+  in.left += early;
+  in.count -= static_cast<int32_t>(early * 8);
+  uint8_t bitCount = static_cast<uint8_t>(in.count & 7);
+  w.BitBuf = static_cast<uint16_t>(in.bits >> 48);
+  w.SubBitBuf = static_cast<uint8_t>((in.bits >> 40) & (0xFF00u >> bitCount));
+  w.BitCount = bitCount;
+  w.InputPos = in.next;
+  w.CompressedLeft = in.left;
+}
+
+void RefillBitStream(BitStream& in) {
+  const uint8_t* buffer = Work->InputBuffer;
+  for (;;) {
+    if (in.buffered >= 8) {
+      // The bits below the whole bytes taken are copies of the bytes that follow, so a later load
+      // ORs the same values over them.
+      if (in.count > 56) return;
+      in.bits |= ReadBigEndian64(buffer + in.next) >> in.count;
+      uint32_t taken = static_cast<uint32_t>(64 - in.count) >> 3;
+      in.next += taken;
+      in.buffered -= taken;
+      in.left -= taken;
+      in.count += static_cast<int32_t>(taken * 8);
+      return;
+    }
+    while (in.buffered > 0 && in.count <= 56) {
+      in.bits |= static_cast<uint64_t>(buffer[in.next]) << (56 - in.count);
+      ++in.next;
+      --in.buffered;
+      --in.left;
+      in.count += 8;
+    }
+    if (in.count >= 16) return;
+    if (in.left == 0) {
+      // Past the entry's end the stream reads as zeros; keep the count bounded and its value mod 8.
+      if (in.count < 0) in.count = (in.count & 7) - 8;
+      return;
+    }
+    if (!RefillInputBuffer(Work->ArchiveFile, in.left)) AbortOnReadError();
+    in.next = 0;
+    in.buffered = in.left < InputBufferSize ? in.left : InputBufferSize;
+  }
+}

@@ -1,0 +1,54 @@
+// Serves one entry's compressed bytes from the archive file as a stream of bits, most significant bit first.
+#pragma once
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Fetches the next compressed byte; wanted counts the entry's bytes not yet taken, this one included.
+// Returns the byte, or -1 when a refill from the file fails.
+int32_t ReadInputByte(FileHandle file, uint32_t wanted);
+// Drops the top n bits of BitBuf and shifts the next n bits of the stream into its low end; any n.
+void FillBits(uint8_t n);
+// Returns the top n (0..16) bits of BitBuf, then consumes them.
+uint16_t GetBits(uint8_t n);
+// A failed or short read of the archive while decoding: "Read ERROR", then the process ends with status 1.
+[[noreturn]] void AbortOnReadError();
+
+// The same reader held in registers for the decoder's symbol loop. Load takes over the WorkArea's reader
+// state and Store gives it back exactly as FillBits would have left it after the same bits, so the
+// two forms can take turns; in between the WorkArea's reader fields are stale.
+//
+// The register form takes bytes from InputBuffer ahead of need, as many as fit, but asks the file for
+// the next 16,384 bytes only when fewer than 16 bits are left, which is when FillBits would ask. Store
+// hands back the bytes taken beyond the 16 + BitCount bits that FillBits keeps.
+struct BitStream {
+  uint64_t bits;      // next bit at bit 63; below the valid bits: zeros, or copies of the bytes that follow
+  int32_t count;      // valid bits; below 16 only once the entry's bytes are used up (the rest read as 0)
+  uint32_t next;      // InputPos
+  uint32_t buffered;  // bytes of InputBuffer from next on that belong to the entry
+  uint32_t left;      // CompressedLeft
+};
+
+void LoadBitStream(BitStream& in);
+void StoreBitStream(BitStream& in);
+// Tops the register up from InputBuffer and, when fewer than 16 bits are left, from the file.
+void RefillBitStream(BitStream& in);
+
+// At least 16 valid bits afterwards, unless the entry's bytes are used up (then zeros follow).
+inline void EnsureBits(BitStream& in) {
+  if (in.count < 16) RefillBitStream(in);
+}
+// The next 16 bits of the stream; call EnsureBits first.
+inline uint16_t PeekBits(const BitStream& in) { return static_cast<uint16_t>(in.bits >> 48); }
+// Drops n (0..16) bits; call EnsureBits first.
+inline void DropBits(BitStream& in, uint32_t n) {
+  in.bits <<= n;
+  in.count -= static_cast<int32_t>(n);
+}
+// Returns and drops the next n (1..16) bits; calls EnsureBits itself.
+inline uint32_t TakeBits(BitStream& in, uint32_t n) {
+  EnsureBits(in);
+  uint32_t value = static_cast<uint32_t>(in.bits >> (64 - n));
+  DropBits(in, n);
+  return value;
+}

@@ -1,0 +1,234 @@
+// The block decoder of -lh4- to -lh7-: block headers with their three codes, then literals and matches
+// through the 65,536-byte window into the output sink.
+#include <cstring>
+
+#include "archive/format.h"
+#include "archive/sink.h"
+#include "decode/bit_reader.h"
+#include "decode/decoder.h"
+#include "decode/huffman_table.h"
+#include "startup/work_area.h"
+
+namespace {
+
+constexpr uint16_t LitLenSymbols = 510;
+constexpr uint8_t LitLenCountBits = 9;
+constexpr uint8_t LitLenTableBits = 12;
+constexpr uint16_t CodeLengthSymbols = 19;
+constexpr uint8_t CodeLengthCountBits = 5;
+constexpr uint8_t PtTableBits = 8;
+constexpr uint16_t ZeroRunAfterThird = 3;  // the code-length code's lengths carry a zero run after the third
+constexpr uint16_t NoZeroRun = 0;
+constexpr uint8_t BlockSizeBits = 16;
+constexpr uint16_t FirstMatchSymbol = 256;
+constexpr uint32_t MatchLengthBias = FirstMatchSymbol - 3;  // symbol 256 is a match of 3 bytes
+constexpr uint32_t WindowMask = WindowBytes - 1;
+
+// NP and PBIT of -lh4- to -lh7-, by method digit.
+struct MethodParameters {
+  uint16_t positionCodes;
+  uint16_t positionBits;
+};
+constexpr MethodParameters Methods[4] = {{14, 4}, {14, 4}, {17, 5}, {17, 5}};
+
+// Code-length symbols 0..2 stand for runs of zero lengths: base + a field of extra bits.
+struct ZeroRun {
+  uint8_t extraBits;
+  uint16_t base;
+};
+constexpr ZeroRun ZeroRuns[3] = {{0, 1}, {4, 3}, {9, 20}};
+constexpr uint16_t FirstLengthSymbol = 3;  // code-length symbols 3..18 are the lengths 1..16
+
+void StartDecoder(uint8_t digit) {
+  WorkArea& w = *Work;
+  const MethodParameters& method = Methods[(digit - '4') & 3];
+  w.PositionCodes = method.positionCodes;
+  w.PositionBits = method.positionBits;
+  w.BitBuf = 0;
+  w.SubBitBuf = 0;
+  w.BitCount = 0;
+  FillBits(16);
+  w.BlockLeft = 0;
+}
+
+// Reads the lengths of the code-length code (nn 19) or the position code (nn NP) and builds PtTable.
+void ReadPtLengths(uint16_t nn, uint8_t nbit, uint16_t zeroRunAfter) {
+  WorkArea& w = *Work;
+  uint16_t count = GetBits(nbit);
+  if (count == 0) {
+    memset(w.PtLengths, 0, nn);
+    uint16_t symbol = GetBits(nbit);
+    if (symbol >= nn) RefuseBadTable();
+    for (uint16_t& entry : w.PtTable) entry = symbol;
+    return;
+  }
+  if (count > nn) RefuseBadTable();
+  uint32_t i = 0;
+  while (i < count) {
+    uint32_t length = GetBits(3);
+    if (length == 7) {
+      uint32_t ones = 0;
+      while (ones < 16 && (w.BitBuf & (0x8000u >> ones)) != 0) ++ones;
+      length += ones;
+      FillBits(static_cast<uint8_t>(ones + 1));
+    }
+    w.PtLengths[i++] = static_cast<uint8_t>(length);
+    if (i == zeroRunAfter) {
+      uint32_t zeros = GetBits(2);
+      memset(w.PtLengths + i, 0, zeros);
+      i += zeros;
+    }
+  }
+  if (i < nn) memset(w.PtLengths + i, 0, nn - i);
+  BuildDecodeTable(nn, w.PtLengths, PtTableBits, w.PtTable);
+}
+
+// Reads the literal/length code's lengths through the code-length code in PtTable and builds LitLenTable.
+void ReadLitLenLengths() {
+  WorkArea& w = *Work;
+  uint16_t count = GetBits(LitLenCountBits);
+  if (count == 0) {
+    memset(w.LitLenLengths, 0, LitLenSymbols);
+    uint16_t symbol = GetBits(LitLenCountBits);
+    if (symbol >= LitLenSymbols) RefuseBadTable();
+    for (uint16_t& entry : w.LitLenTable) entry = symbol;
+    return;
+  }
+  if (count > LitLenSymbols) RefuseBadTable();
+  uint32_t i = 0;
+  while (i < count) {
+    uint16_t symbol = LookupSymbol(w.PtTable, PtTableBits, CodeLengthSymbols, w.BitBuf);
+    FillBits(w.PtLengths[symbol]);
+    if (symbol >= FirstLengthSymbol) {
+      w.LitLenLengths[i++] = static_cast<uint8_t>(symbol - (FirstLengthSymbol - 1));
+      continue;
+    }
+    const ZeroRun& run = ZeroRuns[symbol];
+    uint32_t zeros = run.base + GetBits(run.extraBits);
+    if (zeros > LitLenSymbols - i) RefuseBadTable();
+    memset(w.LitLenLengths + i, 0, zeros);
+    i += zeros;
+  }
+  memset(w.LitLenLengths + i, 0, LitLenSymbols - i);
+  BuildDecodeTable(LitLenSymbols, w.LitLenLengths, LitLenTableBits, w.LitLenTable);
+}
+
+void ReadBlockHeader() {
+  WorkArea& w = *Work;
+  w.BlockLeft = GetBits(BlockSizeBits);
+  ReadPtLengths(CodeLengthSymbols, CodeLengthCountBits, ZeroRunAfterThird);
+  ReadLitLenLengths();
+  // The position code replaces the code-length code in PtTable for the rest of the block.
+  ReadPtLengths(w.PositionCodes, static_cast<uint8_t>(w.PositionBits), NoZeroRun);
+}
+
+// The next literal/length symbol; a block header is read, by the WorkArea form of the reader, first
+// when the block is used up. A block size of 0 governs 65,536 symbols through the 16-bit count.
+inline uint32_t DecodeLitLen(BitStream& in) {
+  WorkArea& w = *Work;
+  if (w.BlockLeft == 0) {
+    StoreBitStream(in);
+    ReadBlockHeader();
+    LoadBitStream(in);
+  }
+  --w.BlockLeft;
+  EnsureBits(in);
+  uint16_t symbol = LookupSymbol(w.LitLenTable, LitLenTableBits, LitLenSymbols, PeekBits(in));
+  DropBits(in, w.LitLenLengths[symbol]);
+  return symbol;
+}
+
+// The position of a match: 0 or 1, or 2^(j-1) plus j-1 extra bits.
+inline uint32_t DecodePosition(BitStream& in) {
+  const WorkArea& w = *Work;
+  EnsureBits(in);
+  uint16_t j = LookupSymbol(w.PtTable, PtTableBits, w.PositionCodes, PeekBits(in));
+  DropBits(in, w.PtLengths[j]);
+  if (j <= 1) return j;
+  return (1u << (j - 1)) + TakeBits(in, j - 1u);
+}
+
+void HandWindowToSink(uint32_t length, uint32_t done, uint32_t total) {
+  WriteSink(Work->Window, length);
+  if (IsOpenFile(Work->OutputFile)) ShowProgress(done, total);
+}
+
+// Copies a match of length bytes from window position from to fill, one byte after the other in effect,
+// so a match nearer than its length repeats what it has just written. Returns the new fill.
+uint32_t CopyMatch(uint32_t from, uint32_t length, uint32_t fill, uint32_t done, uint32_t total) {
+  uint8_t* window = Work->Window;
+  if (fill + length < WindowBytes && from + length <= WindowBytes) {
+    // Neither side wraps and the window does not fill up inside the match.
+    uint8_t* to = window + fill;
+    const uint8_t* source = window + from;
+    uint32_t distance = fill - from;
+    if (from >= fill || distance >= length) {
+      // No overlap, or the source lies ahead of the destination where a forward copy reads only
+      // bytes it has not yet written: both are what memmove does.
+      memmove(to, source, length);
+    } else if (distance == 1) {
+      memset(to, source[0], length);
+    } else {
+      uint32_t k = 0;
+      if (distance >= 8) {
+        for (; k + 8 <= length; k += 8) memcpy(to + k, source + k, 8);
+      }
+      for (; k < length; ++k) to[k] = source[k];
+    }
+    return fill + length;
+  }
+  for (uint32_t k = 0; k < length; ++k) {
+    window[fill] = window[(from + k) & WindowMask];
+    if (++fill == WindowBytes) {
+      HandWindowToSink(WindowBytes, done, total);
+      fill = 0;
+    }
+  }
+  return fill;
+}
+
+}  // namespace
+
+void DecodeEntry() {
+  WorkArea& w = *Work;
+  const uint8_t* header = w.HeaderBuffer;
+  const uint32_t total = ReadU32(header + UncompressedSizeOffset);
+  w.UncompressedSize = total;
+  w.CompressedLeft = ReadU32(header + CompressedSizeOffset);
+  w.RunningCrc = 0;
+  w.WindowSize = WindowBytes;
+  StartDecoder(header[MethodCharOffset]);
+
+  uint8_t* window = w.Window;
+  uint32_t done = 0;
+  uint32_t fill = 0;
+  BitStream in;
+  LoadBitStream(in);
+  while (done < total) {
+    uint32_t symbol = DecodeLitLen(in);
+    if (symbol < FirstMatchSymbol) {
+      window[fill++] = static_cast<uint8_t>(symbol);
+      if (fill == WindowBytes) {
+        HandWindowToSink(WindowBytes, done + 1, total);
+        fill = 0;
+      }
+      ++done;
+      continue;
+    }
+    uint32_t length = symbol - MatchLengthBias;
+    uint32_t from = (fill - DecodePosition(in) - 1) & WindowMask;
+    // A match that would run past the entry's size is cut there, so the output is never longer
+    // than the header says.
+    if (length > total - done) length = total - done;
+    done += length;
+    fill = CopyMatch(from, length, fill, done, total);
+  }
+  if (fill != 0) {
+    // The count shown is done + fill (past the total, so 100%), saturated for entries near 4 GiB.
+    uint32_t shown = done + fill < done ? UINT32_MAX : done + fill;
+    HandWindowToSink(fill, shown, total);
+  }
+  StoreBitStream(in);
+  w.BytesDone = done;
+  w.WindowFill = fill;
+}
