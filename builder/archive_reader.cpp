@@ -28,7 +28,7 @@ size_t ReadExtensions(const uint8_t* header, size_t headerSize, size_t offset, P
     const uint8_t type = header[sizeField + 2];
     const uint8_t* data = header + sizeField + 3;
     const size_t dataSize = size - ExtendedOverhead;
-    entry.ExtendedTypes.push_back(type);
+    entry.Extensions.push_back({type, Bytes(data, data + dataSize)});
     if (type == ExtHeaderCrc) {
       if (dataSize < 2) Fail(offset, "header-CRC extended header too short");
       crcPlace = sizeField + 3;

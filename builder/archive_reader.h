@@ -20,7 +20,7 @@ struct ParsedEntry {
   uint16_t StoredHeaderCrc = 0;
   std::string DirName;        // as stored, separators included
   std::string FileName;
-  std::vector<uint8_t> ExtendedTypes;  // in chain order
+  std::vector<RawExtendedHeader> Extensions;  // every extended header, in chain order
 };
 
 // Reads every header from start to the end marker (a zero header size, or the end of the data where a size field

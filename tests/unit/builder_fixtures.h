@@ -63,12 +63,12 @@ inline std::string Quote(const std::string& text) {
 }
 
 // Runs a shell command; returns its exit status (-1 when it did not exit normally).
-inline int Run(const std::string& command) {
+inline int RunShell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline bool ToolAvailable(const std::string& tool) { return Run("command -v " + tool + " >/dev/null 2>&1") == 0; }
+inline bool ToolAvailable(const std::string& tool) { return RunShell("command -v " + tool + " >/dev/null 2>&1") == 0; }
 
 // Every regular file below root, by relative path, with its bytes.
 inline std::vector<std::pair<std::string, Bytes>> FilesBelow(const std::string& root) {

@@ -275,21 +275,21 @@ class LzhWriterCrossCheck : public ::testing::Test {
 TEST_F(LzhWriterCrossCheck, LhasaTestsListsAndExtractsByteIdentical) {
   if (!builder_test::ToolAvailable("lhasa")) GTEST_SKIP() << "lhasa is not installed";
   const std::string archive = Quote(Folder.Path("ours.lzh"));
-  EXPECT_EQ(builder_test::Run("lhasa tq " + archive), 0);
+  EXPECT_EQ(builder_test::RunShell("lhasa tq " + archive), 0);
   // lhasa stops listing at a header whose CRC is wrong, so a full count shows every header CRC is right.
-  EXPECT_EQ(builder_test::Run("test \"$(lhasa l " + archive + " | grep -c '^\\[')\" = 5"), 0);
-  ASSERT_EQ(builder_test::Run("lhasa pq " + archive + " readme.txt > " + Quote(Folder.Path("printed"))), 0);
+  EXPECT_EQ(builder_test::RunShell("test \"$(lhasa l " + archive + " | grep -c '^\\[')\" = 5"), 0);
+  ASSERT_EQ(builder_test::RunShell("lhasa pq " + archive + " readme.txt > " + Quote(Folder.Path("printed"))), 0);
   EXPECT_EQ(builder_test::ReadFile(Folder.Path("printed")), Entries[4].Data);
   std::filesystem::create_directory(Folder.Path("lhasa"));
-  ASSERT_EQ(builder_test::Run("lhasa xqw=" + Quote(Folder.Path("lhasa")) + " " + archive), 0);
+  ASSERT_EQ(builder_test::RunShell("lhasa xqw=" + Quote(Folder.Path("lhasa")) + " " + archive), 0);
   ExpectExtracted(Folder.Path("lhasa"));
 }
 
 TEST_F(LzhWriterCrossCheck, SevenZipTestsAndExtractsByteIdentical) {
   if (!builder_test::ToolAvailable("7zz")) GTEST_SKIP() << "7zz is not installed";
   const std::string archive = Quote(Folder.Path("ours.lzh"));
-  EXPECT_EQ(builder_test::Run("7zz t " + archive + " >/dev/null"), 0);
-  ASSERT_EQ(builder_test::Run("7zz x -y -o" + Quote(Folder.Path("7z")) + " " + archive + " >/dev/null"), 0);
+  EXPECT_EQ(builder_test::RunShell("7zz t " + archive + " >/dev/null"), 0);
+  ASSERT_EQ(builder_test::RunShell("7zz x -y -o" + Quote(Folder.Path("7z")) + " " + archive + " >/dev/null"), 0);
   ExpectExtracted(Folder.Path("7z"));
 }
 
@@ -298,5 +298,5 @@ TEST_F(LzhWriterCrossCheck, LhasaRefusesOurCorruptedHeaderCrc) {
   // Shows that the tools' acceptance above really depends on our header CRCs.
   Entries[4].CorruptHeaderCrc = true;
   builder_test::WriteFile(Folder.Path("bad.lzh"), EncodeArchive(Entries));
-  EXPECT_NE(builder_test::Run("lhasa l " + Quote(Folder.Path("bad.lzh")) + " | grep -q readme.txt"), 0);
+  EXPECT_NE(builder_test::RunShell("lhasa l " + Quote(Folder.Path("bad.lzh")) + " | grep -q readme.txt"), 0);
 }
