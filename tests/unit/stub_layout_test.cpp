@@ -97,7 +97,8 @@ uint32_t DebugEntryOffset(const Bytes& f) {
   const uint32_t rva = ReadU32(f.data() + pe.optional + 96 + 6 * 8);
   for (uint32_t i = 0; i < pe.sectionCount && rva != 0; ++i) {
     const uint32_t address = ReadU32(f.data() + pe.Section(i, 12));
-    if (rva >= address && rva - address < ReadU32(f.data() + pe.Section(i, 16))) return RawPointer(f, i) + rva - address;
+    if (rva >= address && rva - address < ReadU32(f.data() + pe.Section(i, 16)))
+      return RawPointer(f, i) + rva - address;
   }
   return 0;
 }
@@ -283,7 +284,8 @@ TEST(StubLayout, CorruptHeadersAreRefusedOrLaidOutSoundly) {
 
 TEST(StubLayout, BuiltStubKeepsTheSettingsBlockFree) {
   const char* fromEnvironment = std::getenv("SFX_STUB");
-  const std::string path = fromEnvironment != nullptr ? fromEnvironment : std::string(SFX_BUILD_DIR) + "/../win32/sfx.exe";
+  const std::string path =
+      fromEnvironment != nullptr ? fromEnvironment : std::string(SFX_BUILD_DIR) + "/../win32/sfx.exe";
   const Bytes stub = ReadFile(path);
   if (stub.empty()) GTEST_SKIP() << "no built stub at " << path;
   EXPECT_EQ(LayoutViolation(stub), "") << path;
