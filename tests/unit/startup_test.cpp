@@ -1,6 +1,7 @@
 // Start-up: the settings block, the behaviour flags, the exit statuses, the error box and the fatal abort.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -15,10 +16,10 @@ class StartupTest : public CoreTest {
  protected:
   // An installer with the given block (ArchiveOffset filled in) and archive.
   std::string MakeInstaller(SettingsBlock block, const Bytes& archive) {
-    Bytes image(1200, 0x4D);
+    Bytes image(1200 + archive.size(), 0x4D);
     block.ArchiveOffset = 1200;
     std::memcpy(image.data() + SettingsBlockOffset, &block, sizeof block);
-    image.insert(image.end(), archive.begin(), archive.end());
+    std::copy(archive.begin(), archive.end(), image.begin() + 1200);
     const std::string path = WriteFile("setup.exe", image);
     host::SetModulePath(path);
     return path;

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -45,8 +46,8 @@ Bytes CoreTest::ReadFileBytes(const std::string& path) {
 }
 
 std::string CoreTest::WriteInstallerImage(const Bytes& archive, uint32_t stubSize) {
-  Bytes image(stubSize, 0x4D);
-  image.insert(image.end(), archive.begin(), archive.end());
+  Bytes image(stubSize + archive.size(), 0x4D);
+  std::copy(archive.begin(), archive.end(), image.begin() + stubSize);
   Work->Settings.ArchiveOffset = static_cast<int32_t>(stubSize);
   return WriteFile("setup.exe", image);
 }
