@@ -76,11 +76,12 @@ void LoadBitStream(BitStream& in) {
   in.buffered = inBuffer < in.left ? inBuffer : in.left;
 }
 
-// FillBits keeps 16 + BitCount bits (BitCount 0..7), so the count of bits held beyond that, in whole
-// bytes, is what the register form took early; those bytes go back to InputBuffer. When the entry's
-// bytes are used up the count may be below 16, and bits that FillBits would hold are zeros.
+// FillBits tops BitBuf up at once, and then keeps 16 + BitCount bits (BitCount 0..7); the bits held
+// beyond that, in whole bytes, are what the register form took early, and go back to InputBuffer.
+// When the entry's bytes are used up the count may stay below 16; the bits FillBits holds are zeros.
 void StoreBitStream(BitStream& in) {
   WorkArea& w = *Work;
+  EnsureBits(in);
   uint32_t early = in.count >= 16 ? static_cast<uint32_t>(in.count - 16) >> 3 : 0;
   in.next -= early;
   in.buffered += early;
