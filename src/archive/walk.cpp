@@ -6,7 +6,10 @@
 #include "archive/crc16.h"
 #include "archive/entry_header.h"
 #include "archive/volume.h"
+#include "decode/decoder.h"
 #include "startup/errors.h"
+#include "startup/question.h"
+#include "startup/setup_script.h"
 #include "startup/work_area.h"
 
 namespace {
@@ -55,11 +58,18 @@ Step ScanEntry() {
     return SkipEntryData() ? Step::Next : Step::Stop;
   }
   Work->OutputFile = NoFile;
-  const bool passed = SkipEntryData();
+  DecodeEntryData();
+  if (Work->ErrorFlag != 0) {
+    Work->CaptureMode = CaptureNone;
+    return Step::Stop;
+  }
+  if (Work->CaptureMode == CapturePrompt) AskQuestion();
+  if (Work->CaptureMode == CaptureScript) RunSetupScript();
   Work->CaptureMode = CaptureNone;
-  return passed && Work->ErrorFlag == 0 ? Step::Next : Step::Stop;
+  return Step::Next;
 }
 
+// The installer's own entries are never written out; every other entry's data is passed over for now.
 Step ExtractEntry() { return SkipEntryData() ? Step::Next : Step::Stop; }
 
 }  // namespace
@@ -68,6 +78,17 @@ bool ReportReadError() { return Report(MsgReadError, Work->ModulePath); }
 bool ReportUnexpectedEof() { return Report(MsgUnexpectedEof, Work->ModulePath); }
 bool ReportBadHeader() { return Report(MsgBadHeader, Work->ModulePath); }
 bool ReportOpenError(const char* path) { return Report(MsgOpenError, path); }
+
+void DecodeEntryData() {
+  Work->RunningCrc = 0;
+  Work->InputPos = 0xFFFFFFFF;
+  const char method = static_cast<char>(Work->HeaderBuffer[MethodCharOffset]);
+  if (method == MethodStored) {
+    CopyStored(ReadU32(Work->HeaderBuffer + UncompressedSizeOffset));
+  } else if (method != MethodDirectory) {
+    DecodeEntry();
+  }
+}
 
 bool SkipEntryData() {
   // The target is computed in 64 bits: a huge size must not wrap into a backward seek that re-reads a header.

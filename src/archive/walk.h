@@ -6,6 +6,8 @@ enum class Pass { Scan, Extract };
 
 // Walks the archive once; returns true when no failure was reported.
 bool WalkArchive(WindowHandle dialog, Pass pass);
+// Decodes the current entry's data from the archive position into the output sink; failures do not return.
+void DecodeEntryData();
 // Moves the archive position past the current entry's data; false after a report.
 bool SkipEntryData();
 
