@@ -34,6 +34,7 @@ void SetPumpHook(void (*hook)(uint32_t)) { State().pumpHook = hook; }
 uint32_t PumpCount() { return State().pumpCount; }
 void SetDialogHook(intptr_t (*hook)()) { State().dialogHook = hook; }
 uint32_t DialogCount() { return State().dialogCount; }
+void SetEndProcessHook(void (*hook)(int)) { State().endProcessHook = hook; }
 void FailAllocationAfter(int successfulCalls) { State().allocationsLeft = successfulCalls; }
 void LimitWrittenBytes(int64_t bytes) { State().writableBytes = bytes; }
 

@@ -48,6 +48,9 @@ uint32_t PumpCount();
 void SetDialogHook(intptr_t (*hook)());
 uint32_t DialogCount();
 
+// EndProcess calls the hook (which must not return, e.g. it longjmps) instead of exiting; null restores exit.
+void SetEndProcessHook(void (*hook)(int status));
+
 // Injected failures. The count says how many calls succeed first; -1 turns the failure off.
 void FailAllocationAfter(int successfulCalls);
 // Writes accept at most this many more bytes in all, then fall short; -1 turns it off.

@@ -26,6 +26,7 @@ struct HostState {
   uint32_t pumpCount = 0;
   intptr_t (*dialogHook)() = nullptr;
   uint32_t dialogCount = 0;
+  void (*endProcessHook)(int) = nullptr;
   int allocationsLeft = -1;
   int64_t writableBytes = -1;
 };

@@ -67,4 +67,7 @@ bool IsLeadByte(uint8_t byte) {
   return host::State().shiftJis && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
-void EndProcess(int status) { std::exit(status); }
+void EndProcess(int status) {
+  if (host::State().endProcessHook != nullptr) host::State().endProcessHook(status);
+  std::exit(status);
+}
