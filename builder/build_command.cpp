@@ -94,32 +94,37 @@ void CheckInstallerSize(uint64_t size) {
          std::to_string(MaxInstallerSize));
 }
 
-BuildSummary AppendExistingArchive(const BuildRequest& request, InstallerWriter& writer) {
-  const Bytes archive = ReadWholeFile(*request.ArchivePath, FileSizeOf(*request.ArchivePath));
-  std::vector<ParsedEntry> entries;
+Bytes CheckWordBytes(uint16_t word) { return Bytes{static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)}; }
+
+// An archive given with --archive, read whole and checked header by header.
+std::vector<ParsedEntry> ReadExistingArchive(const std::string& path, Bytes& archive) {
+  archive = ReadWholeFile(path, FileSizeOf(path));
   try {
-    entries = ReadArchiveHeaders(archive);
+    return ReadArchiveHeaders(archive);
   } catch (const std::runtime_error& error) {
-    Fail(*request.ArchivePath + ": " + error.what());
+    Fail(path + ": " + error.what());
   }
+}
+
+BuildSummary AppendExistingArchive(const Bytes& archive, const std::vector<ParsedEntry>& entries, bool checkWord,
+                                   InstallerWriter& writer) {
   BuildSummary summary;
   summary.Entries = entries.size();
   summary.CheckWord = CheckWordOf(entries);
-  CheckInstallerSize(writer.Size() + (request.CheckWord ? CheckWordSize : 0) + archive.size());
-  if (request.CheckWord) writer.Append(Bytes{static_cast<uint8_t>(summary.CheckWord), static_cast<uint8_t>(summary.CheckWord >> 8)});
+  CheckInstallerSize(writer.Size() + (checkWord ? CheckWordSize : 0) + archive.size());
+  if (checkWord) writer.Append(CheckWordBytes(summary.CheckWord));
   writer.Append(archive);
   return summary;
 }
 
-BuildSummary AppendNewArchive(const BuildRequest& request, InstallerWriter& writer) {
-  const std::vector<LzhEntry> reserved = ReservedEntries(request);
-  const std::vector<SourceItem> items = ScanPaths(request.Paths);
+BuildSummary AppendNewArchive(const std::vector<LzhEntry>& reserved, const std::vector<SourceItem>& items,
+                              bool checkWord, InstallerWriter& writer) {
   uint64_t dataBytes = 0;
   for (const SourceItem& item : items) dataBytes += item.Size;
   CheckInstallerSize(writer.Size() + dataBytes);  // before reading gigabytes that could not fit anyway
 
   BuildSummary summary;
-  if (request.CheckWord) writer.Append(Bytes(CheckWordSize, 0));  // patched once every data CRC is known
+  if (checkWord) writer.Append(Bytes(CheckWordSize, 0));  // patched once every data CRC is known
   auto append = [&](const LzhEntry& entry) {
     const Bytes encoded = EncodeEntry(entry);
     CheckInstallerSize(writer.Size() + encoded.size() + 1);
@@ -130,8 +135,15 @@ BuildSummary AppendNewArchive(const BuildRequest& request, InstallerWriter& writ
   for (const LzhEntry& entry : reserved) append(entry);
   for (const SourceItem& item : items) append(EntryFor(item));
   writer.Append(Bytes{0});  // end marker
-  if (request.CheckWord)
-    writer.PatchArchive(0, Bytes{static_cast<uint8_t>(summary.CheckWord), static_cast<uint8_t>(summary.CheckWord >> 8)});
+  if (checkWord) writer.PatchArchive(0, CheckWordBytes(summary.CheckWord));
+  return summary;
+}
+
+BuildSummary Finish(InstallerWriter& writer, BuildSummary summary) {
+  summary.ArchiveOffset = writer.ArchiveOffset();
+  summary.InstallerBytes = writer.Size();
+  summary.ArchiveBytes = writer.Size() - writer.ArchiveOffset();
+  writer.Commit();
   return summary;
 }
 
@@ -139,12 +151,16 @@ BuildSummary AppendNewArchive(const BuildRequest& request, InstallerWriter& writ
 
 BuildSummary RunBuild(const BuildRequest& request) {
   CheckRequest(request);
+  // Inputs are read and checked before the temporary file appears beside the output, which may lie inside a
+  // folder being packed: the scan must never see it.
+  if (request.ArchivePath) {
+    Bytes archive;
+    const std::vector<ParsedEntry> entries = ReadExistingArchive(*request.ArchivePath, archive);
+    InstallerWriter writer(request.StubPath, request.OutputPath, SettingsFor(request));
+    return Finish(writer, AppendExistingArchive(archive, entries, request.CheckWord, writer));
+  }
+  const std::vector<LzhEntry> reserved = ReservedEntries(request);
+  const std::vector<SourceItem> items = ScanPaths(request.Paths);
   InstallerWriter writer(request.StubPath, request.OutputPath, SettingsFor(request));
-  BuildSummary summary =
-      request.ArchivePath ? AppendExistingArchive(request, writer) : AppendNewArchive(request, writer);
-  summary.ArchiveOffset = writer.ArchiveOffset();
-  summary.InstallerBytes = writer.Size();
-  summary.ArchiveBytes = writer.Size() - writer.ArchiveOffset();
-  writer.Commit();
-  return summary;
+  return Finish(writer, AppendNewArchive(reserved, items, request.CheckWord, writer));
 }

@@ -148,7 +148,7 @@ int RunMksfx(const std::vector<std::string>& arguments, const std::string& progr
     const BuildRequest request =
         ParseBuildArguments({arguments.begin() + 1, arguments.end()}, DefaultStubPath(programFolder));
     const BuildSummary summary = RunBuild(request);
-    out << "mksfx: wrote " << request.OutputPath << ": " << summary.Entries << " entries, " << summary.InstallerBytes
+    out << "mksfx: wrote " << request.OutputPath << ": " << summary.Entries << (summary.Entries == 1 ? " entry, " : " entries, ") << summary.InstallerBytes
         << " bytes (archive of " << summary.ArchiveBytes << " bytes at offset " << summary.ArchiveOffset << ")\n";
     return 0;
   } catch (const std::invalid_argument& error) {

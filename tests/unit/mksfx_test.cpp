@@ -119,7 +119,7 @@ TEST_F(MksfxTest, InstallerIsStubWithEverySettingsFieldThenTheArchive) {
                                  "--command", "readme.txt", "--auto-start", "--overwrite", "--no-skip-not-older",
                                  "--restore-attributes", "--check-word", Path("src/readme.txt")});
   ASSERT_EQ(outcome.Status, 0) << outcome.Err;
-  EXPECT_NE(outcome.Out.find("1 entries"), std::string::npos) << outcome.Out;
+  EXPECT_NE(outcome.Out.find("1 entry,"), std::string::npos) << outcome.Out;
 
   const Bytes image = ReadFile(Path("out/setup.exe"));
   ASSERT_GT(image.size(), StubSize);
@@ -222,6 +222,16 @@ TEST_F(MksfxTest, DotPacksAFoldersContentsAtTheTopAndMinusCChains) {
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     EXPECT_EQ(Names(ReadArchiveHeaders(ArchiveOf(Path("out/setup.exe")))), names);
   }
+}
+
+TEST_F(MksfxTest, OutputInsideAPackedFolderIsNotPackedIntoItself) {
+  const Outcome outcome = Mksfx({"build", "-o", Path("src/setup.exe"), "--stub", Path("stub.exe"), Path("src")});
+  ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+  const Bytes image = ReadFile(Path("src/setup.exe"));
+  const std::vector<ParsedEntry> entries =
+      ReadArchiveHeaders(Bytes(image.begin() + static_cast<long>(StubSize), image.end()));
+  EXPECT_EQ(Names(entries), "src| src|docs| src|docs|a.txt src|docs|b.txt src|docs|sub| src|docs|sub|c.bin "
+                            "src|readme.txt ");
 }
 
 TEST_F(MksfxTest, CheckWordIsTheXorOfEveryDataCrc) {
@@ -393,8 +403,8 @@ TEST_F(MksfxTest, ProgramRunsEndToEnd) {
   EXPECT_EQ(RunShell(mksfx + " help | grep -q 'usage: mksfx build'"), 0);
   EXPECT_EQ(RunShell(mksfx + " --help >/dev/null"), 0);
   EXPECT_EQ(RunShell(mksfx + " frobnicate 2>" + Quote(Path("err")) + " >/dev/null"), 2);
-  EXPECT_NE(std::string(ReadFile(Path("err")).begin(), ReadFile(Path("err")).end()).find("unknown subcommand"),
-            std::string::npos);
+  const Bytes err = ReadFile(Path("err"));
+  EXPECT_NE(std::string(err.begin(), err.end()).find("unknown subcommand"), std::string::npos);
   EXPECT_EQ(RunShell(mksfx + " build -o " + Quote(Path("out/cli.exe")) + " --stub " + Quote(Path("stub.exe")) + " -C " +
                 Quote(Path("src")) + " readme.txt docs >" + Quote(Path("summary"))),
             0);
