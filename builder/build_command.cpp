@@ -28,10 +28,14 @@ Bytes ReadWholeFile(const std::string& path, uint64_t expectedSize) {
   return data;
 }
 
-uint64_t FileSizeOf(const std::string& path) {
+struct stat StatRegularFile(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) Fail(path + ": not a readable regular file");
-  return static_cast<uint64_t>(info.st_size);
+  return info;
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+  return ReadWholeFile(path, static_cast<uint64_t>(StatRegularFile(path).st_size));
 }
 
 void SetWindowsTimes(LzhEntry& entry, const SourceItem& item) {
@@ -53,14 +57,13 @@ LzhEntry EntryFor(const SourceItem& item) {
 std::vector<LzhEntry> ReservedEntries(const BuildRequest& request) {
   std::vector<LzhEntry> entries;
   if (request.ScriptPath) {
-    const Bytes script = ReadWholeFile(*request.ScriptPath, FileSizeOf(*request.ScriptPath));
-    if (script.size() > MaxScriptLength)
-      Fail(*request.ScriptPath + ": script is " + std::to_string(script.size()) + " bytes, at most " +
+    const struct stat info = StatRegularFile(*request.ScriptPath);
+    if (static_cast<uint64_t>(info.st_size) > MaxScriptLength)
+      Fail(*request.ScriptPath + ": script is " + std::to_string(info.st_size) + " bytes, at most " +
            std::to_string(MaxScriptLength) + " are read by the installer");
+    const Bytes script = ReadWholeFile(*request.ScriptPath, static_cast<uint64_t>(info.st_size));
     for (uint8_t byte : script)
       if (byte == 0) Fail(*request.ScriptPath + ": script holds a zero byte, which would end it early");
-    struct stat info {};
-    stat(request.ScriptPath->c_str(), &info);
     entries.push_back(MakeFileEntry("", "$", script, static_cast<uint32_t>(info.st_mtim.tv_sec)));
   }
   if (request.Question) {
@@ -98,7 +101,7 @@ Bytes CheckWordBytes(uint16_t word) { return Bytes{static_cast<uint8_t>(word), s
 
 // An archive given with --archive, read whole and checked header by header.
 std::vector<ParsedEntry> ReadExistingArchive(const std::string& path, Bytes& archive) {
-  archive = ReadWholeFile(path, FileSizeOf(path));
+  archive = ReadWholeFile(path);
   try {
     return ReadArchiveHeaders(archive);
   } catch (const std::runtime_error& error) {
