@@ -102,7 +102,7 @@ InstallerWriter::InstallerWriter(const std::string& stubPath, const std::string&
   File = mkstemp(TempPath.data());
   if (File < 0) {
     close(stub);
-    FailOn(TempPath, "cannot create a temporary file");
+    FailOn(outputPath, "cannot create a temporary file beside it");
   }
   try {
     // mkstemp creates the file private; give it the permissions an ordinary new file gets.
