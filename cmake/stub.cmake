@@ -7,7 +7,8 @@ set(STUB_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ff
 add_executable(sfx WIN32 ${CORE_SOURCES} ${WIN32_SOURCES} src/ui/sfx.rc)
 target_include_directories(sfx PRIVATE src)
 target_compile_options(sfx PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_FLAGS} ${OWN_WARNINGS}>)
-target_link_options(sfx PRIVATE -static -s -Wl,--gc-sections -mwindows)
+# A program loaded at its preferred base needs no relocations: leaving them out saves over a kilobyte.
+target_link_options(sfx PRIVATE -static -s -mwindows -Wl,--gc-sections,--disable-dynamicbase,--disable-reloc-section)
 target_link_libraries(sfx PRIVATE comdlg32 shell32 user32 gdi32 kernel32)
 
 # The settings block lives at file offset 512: move the PE headers out of its way after linking.
