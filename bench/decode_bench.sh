@@ -13,9 +13,9 @@ mkdir -p "$work/corpus"
 build_core() {  # name, optimisation flag
   local dir=$work/$1
   cmake -S "$root" -B "$dir" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="$2 -DNDEBUG" >/dev/null &&
-    cmake --build "$dir" -j2 --target sfxbuild >/dev/null &&
-    g++ -std=c++20 "$2" -I"$root/src" -I"$root/builder" "$root/bench/decode_bench.cpp" \
-      "$dir/libsfxbuild.a" "$dir/libsfxcore.a" -o "$dir/decode_bench"
+    cmake --build "$dir" -j2 --target sfxcore >/dev/null &&
+    g++ -std=c++20 "$2" -I"$root/src" "$root/bench/decode_bench.cpp" \
+      "$dir/libsfxcore.a" -o "$dir/decode_bench"
 }
 build_core core-O2 -O2 || { echo "decode_bench: the -O2 build failed"; exit 0; }
 build_core core-Os -Os || { echo "decode_bench: the -Os build failed"; exit 0; }
@@ -25,12 +25,12 @@ if [ ! -s "$work/corpus/text.txt" ]; then
   { cat /usr/share/common-licenses/* 2>/dev/null
     find /usr/share/man -type f -name '*.gz' | sort | head -n 3000 | xargs -r zcat 2>/dev/null
     find /usr/share/doc -type f ! -name '*.gz' -size -4M | sort | while IFS= read -r f; do
-      grep -Iq . "$f" && cat "$f"; done
+      if grep -Iq . "$f"; then cat "$f" || break; fi; done
   } | head -c "$corpus_bytes" >"$work/corpus/text.txt"
 fi
 if [ ! -s "$work/corpus/binary.bin" ]; then
   find /usr/bin /usr/lib -type f -size +16k -size -8M 2>/dev/null | sort | while IFS= read -r f; do
-    [ "$(head -c 4 "$f" 2>/dev/null | od -An -tx1 | tr -d ' ')" = 7f454c46 ] && cat "$f"; done |
+    if [ "$(head -c 4 "$f" 2>/dev/null | od -An -tx1 | tr -d ' ')" = 7f454c46 ]; then cat "$f" || break; fi; done |
     head -c "$corpus_bytes" >"$work/corpus/binary.bin"
 fi
 if [ ! -s "$work/corpus/random.bin" ]; then
