@@ -17,13 +17,6 @@ bool RefillInputBuffer(FileHandle file, uint32_t wanted) {
   return true;
 }
 
-uint64_t ReadBigEndian64(const uint8_t* p) {
-  return (static_cast<uint64_t>(p[0]) << 56) | (static_cast<uint64_t>(p[1]) << 48) |
-         (static_cast<uint64_t>(p[2]) << 40) | (static_cast<uint64_t>(p[3]) << 32) |
-         (static_cast<uint64_t>(p[4]) << 24) | (static_cast<uint64_t>(p[5]) << 16) |
-         (static_cast<uint64_t>(p[6]) << 8) | static_cast<uint64_t>(p[7]);
-}
-
 }  // namespace
 
 void AbortOnReadError() {
@@ -66,25 +59,26 @@ uint16_t GetBits(uint8_t n) {
   return value;
 }
 
-void LoadBitStream(BitStream& in) {
+BitStream LoadBitStream() {
   const WorkArea& w = *Work;
+  BitStream in;
   in.bits = (static_cast<uint64_t>(w.BitBuf) << 48) | (static_cast<uint64_t>(w.SubBitBuf) << 40);
   in.count = 16 + w.BitCount;
   in.next = w.InputPos;
   in.left = w.CompressedLeft;
   uint32_t inBuffer = in.next < InputBufferSize ? InputBufferSize - in.next : 0;
   in.buffered = inBuffer < in.left ? inBuffer : in.left;
+  return in;
 }
 
 // FillBits tops BitBuf up at once, and then keeps 16 + BitCount bits (BitCount 0..7); the bits held
 // beyond that, in whole bytes, are what the register form took early, and go back to InputBuffer.
 // When the entry's bytes are used up the count may stay below 16; the bits FillBits holds are zeros.
-void StoreBitStream(BitStream& in) {
+void StoreBitStream(BitStream in) {
   WorkArea& w = *Work;
-  EnsureBits(in);
+  EnsureBits(in, w.InputBuffer);
   uint32_t early = in.count >= 16 ? static_cast<uint32_t>(in.count - 16) >> 3 : 0;
   in.next -= early;
-  in.buffered += early;
   in.left += early;
   in.count -= static_cast<int32_t>(early * 8);
   uint8_t bitCount = static_cast<uint8_t>(in.count & 7);
@@ -95,20 +89,12 @@ void StoreBitStream(BitStream& in) {
   w.CompressedLeft = in.left;
 }
 
-void RefillBitStream(BitStream& in) {
+BitStream RefillBitStream(BitStream in) {
   const uint8_t* buffer = Work->InputBuffer;
   for (;;) {
     if (in.buffered >= 8) {
-      // The bits below the whole bytes taken are copies of the bytes that follow, so a later load
-      // ORs the same values over them.
-      if (in.count > 56) return;
-      in.bits |= ReadBigEndian64(buffer + in.next) >> in.count;
-      uint32_t taken = static_cast<uint32_t>(64 - in.count) >> 3;
-      in.next += taken;
-      in.buffered -= taken;
-      in.left -= taken;
-      in.count += static_cast<int32_t>(taken * 8);
-      return;
+      if (in.count <= 56) TakeEightBytes(in, buffer);
+      return in;
     }
     while (in.buffered > 0 && in.count <= 56) {
       in.bits |= static_cast<uint64_t>(buffer[in.next]) << (56 - in.count);
@@ -117,11 +103,11 @@ void RefillBitStream(BitStream& in) {
       --in.left;
       in.count += 8;
     }
-    if (in.count >= 16) return;
+    if (in.count >= 16) return in;
     if (in.left == 0) {
       // Past the entry's end the stream reads as zeros; keep the count bounded and its value mod 8.
       if (in.count < 0) in.count = (in.count & 7) - 8;
-      return;
+      return in;
     }
     if (!RefillInputBuffer(Work->ArchiveFile, in.left)) AbortOnReadError();
     in.next = 0;

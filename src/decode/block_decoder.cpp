@@ -122,30 +122,74 @@ void ReadBlockHeader() {
   ReadPtLengths(w.PositionCodes, static_cast<uint8_t>(w.PositionBits), NoZeroRun);
 }
 
-// The next literal/length symbol; a block header is read, by the WorkArea form of the reader, first
-// when the block is used up. A block size of 0 governs 65,536 symbols through the 16-bit count.
-inline uint32_t DecodeLitLen(BitStream& in) {
-  WorkArea& w = *Work;
-  if (w.BlockLeft == 0) {
-    StoreBitStream(in);
-    ReadBlockHeader();
-    LoadBitStream(in);
+// Copies of the block's two code tables in which each entry that holds a symbol also holds the
+// symbol's code length, so that one load gives both.
+struct FoldedTables {
+  uint16_t litLen[1u << LitLenTableBits];
+  uint16_t position[1u << PtTableBits];
+};
+
+// A folded entry: Resolved, the code length in bits 9..13 and the symbol in bits 0..8; 0 for a tree node.
+constexpr uint16_t Resolved = 0x8000;
+constexpr uint32_t FoldedLengthShift = 9;
+constexpr uint16_t FoldedSymbolMask = 0x1FF;
+
+void FoldLengths(const uint16_t* table, const uint8_t* lengths, uint16_t n, uint32_t size, uint16_t* folded) {
+  for (uint32_t i = 0; i < size; ++i) {
+    const uint16_t symbol = table[i];
+    folded[i] = symbol < n ? static_cast<uint16_t>(Resolved | (lengths[symbol] << FoldedLengthShift) | symbol) : 0;
   }
-  --w.BlockLeft;
-  EnsureBits(in);
-  uint16_t symbol = LookupSymbol(w.LitLenTable, LitLenTableBits, LitLenSymbols, PeekBits(in));
-  DropBits(in, w.LitLenLengths[symbol]);
+}
+
+// Reads the next block header with the WorkArea form of the reader, refreshes the folded tables and
+// returns the block's symbol count: a block size of 0 governs 65,536 symbols, as the 16-bit count wraps.
+uint32_t StartBlock(FoldedTables& folded) {
+  WorkArea& w = *Work;
+  ReadBlockHeader();
+  FoldLengths(w.LitLenTable, w.LitLenLengths, LitLenSymbols, 1u << LitLenTableBits, folded.litLen);
+  FoldLengths(w.PtTable, w.PtLengths, w.PositionCodes, 1u << PtTableBits, folded.position);
+  return w.BlockLeft == 0 ? 65536u : w.BlockLeft;
+}
+
+// The symbol loop's helpers take the register form by reference and must be inlined, so that it
+// stays in registers.
+
+// Looks a symbol up through a folded table, falling back to the tree walk for long codes.
+[[gnu::always_inline]] inline uint32_t DecodeSymbol(BitStream& in, const uint8_t* inputBuffer, const uint16_t* folded,
+                                                    const uint16_t* table, const uint8_t* lengths, uint8_t tableBits,
+                                                    uint16_t n) {
+  EnsureBits(in, inputBuffer);
+  const uint16_t peek = PeekBits(in);
+  const uint16_t entry = folded[peek >> (16 - tableBits)];
+  if (entry & Resolved) {
+    DropBits(in, (entry >> FoldedLengthShift) & 0x1F);
+    return entry & FoldedSymbolMask;
+  }
+  const uint16_t symbol = LookupSymbol(table, tableBits, n, peek);
+  DropBits(in, lengths[symbol]);
   return symbol;
 }
 
-// The position of a match: 0 or 1, or 2^(j-1) plus j-1 extra bits.
-inline uint32_t DecodePosition(BitStream& in) {
+// The next literal/length symbol, after a new block header when the block is used up.
+[[gnu::always_inline]] inline uint32_t DecodeLitLen(BitStream& in, uint32_t& blockLeft, FoldedTables& folded) {
   const WorkArea& w = *Work;
-  EnsureBits(in);
-  uint16_t j = LookupSymbol(w.PtTable, PtTableBits, w.PositionCodes, PeekBits(in));
-  DropBits(in, w.PtLengths[j]);
+  if (blockLeft == 0) {
+    StoreBitStream(in);
+    blockLeft = StartBlock(folded);
+    in = LoadBitStream();
+  }
+  --blockLeft;
+  return DecodeSymbol(in, w.InputBuffer, folded.litLen, w.LitLenTable, w.LitLenLengths, LitLenTableBits,
+                      LitLenSymbols);
+}
+
+// The position of a match: 0 or 1, or 2^(j-1) plus j-1 extra bits.
+[[gnu::always_inline]] inline uint32_t DecodePosition(BitStream& in, const FoldedTables& folded) {
+  const WorkArea& w = *Work;
+  const uint32_t j = DecodeSymbol(in, w.InputBuffer, folded.position, w.PtTable, w.PtLengths, PtTableBits,
+                                  w.PositionCodes);
   if (j <= 1) return j;
-  return (1u << (j - 1)) + TakeBits(in, j - 1u);
+  return (1u << (j - 1)) + TakeBits(in, j - 1, w.InputBuffer);
 }
 
 void HandWindowToSink(uint32_t length, uint32_t done, uint32_t total) {
@@ -202,10 +246,11 @@ void DecodeEntry() {
   uint8_t* window = w.Window;
   uint32_t done = 0;
   uint32_t fill = 0;
-  BitStream in;
-  LoadBitStream(in);
+  FoldedTables folded;
+  BitStream in = LoadBitStream();
+  uint32_t blockLeft = 0;
   while (done < total) {
-    uint32_t symbol = DecodeLitLen(in);
+    uint32_t symbol = DecodeLitLen(in, blockLeft, folded);
     if (symbol < FirstMatchSymbol) {
       window[fill++] = static_cast<uint8_t>(symbol);
       if (fill == WindowBytes) {
@@ -216,7 +261,7 @@ void DecodeEntry() {
       continue;
     }
     uint32_t length = symbol - MatchLengthBias;
-    uint32_t from = (fill - DecodePosition(in) - 1) & WindowMask;
+    uint32_t from = (fill - DecodePosition(in, folded) - 1) & WindowMask;
     // A match that would run past the entry's size is cut there, so the output is never longer
     // than the header says.
     if (length > total - done) length = total - done;
@@ -229,6 +274,7 @@ void DecodeEntry() {
     HandWindowToSink(fill, shown, total);
   }
   StoreBitStream(in);
+  w.BlockLeft = static_cast<uint16_t>(blockLeft);
   w.BytesDone = done;
   w.WindowFill = fill;
 }

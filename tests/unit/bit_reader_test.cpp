@@ -152,13 +152,12 @@ TEST_F(BitReaderTest, RegisterFormHandsBackTheWorkAreaState) {
     } restore{&reference};
     Work = fast.get();
     StartReading();
-    BitStream in;
-    LoadBitStream(in);
+    BitStream in = LoadBitStream();
 
     uint32_t step = 0;
     for (uint64_t consumed = 0; consumed < uint64_t{size} * 8 + 400; ++step) {
       const uint32_t width = (step * 7 + size) % 17;
-      EnsureBits(in);
+      EnsureBits(in, fast->InputBuffer);
       ASSERT_EQ(PeekBits(in), StreamBits16(data, consumed)) << size << " step " << step;
       DropBits(in, width);
       Work = &reference;
@@ -173,7 +172,7 @@ TEST_F(BitReaderTest, RegisterFormHandsBackTheWorkAreaState) {
         ASSERT_EQ(fast->CompressedLeft, reference.CompressedLeft) << size << " step " << step;
         ASSERT_EQ(fast->InputPos, reference.InputPos) << size << " step " << step;
         ASSERT_EQ(SeekFile(fast->ArchiveFile, 0, SeekOrigin::Current), SeekFile(reference.ArchiveFile, 0, SeekOrigin::Current));
-        LoadBitStream(in);
+        in = LoadBitStream();
       }
     }
     CloseReadFile(fast->ArchiveFile);
