@@ -65,9 +65,10 @@ BitStream LoadBitStream() {
   in.bits = (static_cast<uint64_t>(w.BitBuf) << 48) | (static_cast<uint64_t>(w.SubBitBuf) << 40);
   in.count = 16 + w.BitCount;
   in.next = w.InputPos;
-  in.left = w.CompressedLeft;
   uint32_t inBuffer = in.next < InputBufferSize ? InputBufferSize - in.next : 0;
-  in.buffered = inBuffer < in.left ? inBuffer : in.left;
+  if (inBuffer > w.CompressedLeft) inBuffer = w.CompressedLeft;
+  in.end = in.next + inBuffer;
+  in.beyond = w.CompressedLeft - inBuffer;
   return in;
 }
 
@@ -79,38 +80,37 @@ void StoreBitStream(BitStream in) {
   EnsureBits(in, w.InputBuffer);
   uint32_t early = in.count >= 16 ? static_cast<uint32_t>(in.count - 16) >> 3 : 0;
   in.next -= early;
-  in.left += early;
   in.count -= static_cast<int32_t>(early * 8);
   uint8_t bitCount = static_cast<uint8_t>(in.count & 7);
   w.BitBuf = static_cast<uint16_t>(in.bits >> 48);
   w.SubBitBuf = static_cast<uint8_t>((in.bits >> 40) & (0xFF00u >> bitCount));
   w.BitCount = bitCount;
   w.InputPos = in.next;
-  w.CompressedLeft = in.left;
+  w.CompressedLeft = in.beyond + (in.end - in.next);
 }
 
 BitStream RefillBitStream(BitStream in) {
   const uint8_t* buffer = Work->InputBuffer;
   for (;;) {
-    if (in.buffered >= 8) {
+    if (in.end - in.next >= 8) {
       if (in.count <= 56) TakeEightBytes(in, buffer);
       return in;
     }
-    while (in.buffered > 0 && in.count <= 56) {
+    while (in.next != in.end && in.count <= 56) {
       in.bits |= static_cast<uint64_t>(buffer[in.next]) << (56 - in.count);
       ++in.next;
-      --in.buffered;
-      --in.left;
       in.count += 8;
     }
     if (in.count >= 16) return in;
-    if (in.left == 0) {
+    if (in.next == in.end && in.beyond == 0) {
       // Past the entry's end the stream reads as zeros; keep the count bounded and its value mod 8.
       if (in.count < 0) in.count = (in.count & 7) - 8;
       return in;
     }
-    if (!RefillInputBuffer(Work->ArchiveFile, in.left)) AbortOnReadError();
+    if (!RefillInputBuffer(Work->ArchiveFile, in.beyond)) AbortOnReadError();
+    const uint32_t size = in.beyond < InputBufferSize ? in.beyond : InputBufferSize;
     in.next = 0;
-    in.buffered = in.left < InputBufferSize ? in.left : InputBufferSize;
+    in.end = size;
+    in.beyond -= size;
   }
 }

@@ -26,8 +26,8 @@ struct BitStream {
   uint64_t bits;      // next bit at bit 63; below the valid bits: zeros, or copies of the bytes that follow
   int32_t count;      // valid bits; below 16 only once the entry's bytes are used up (the rest read as 0)
   uint32_t next;      // InputPos
-  uint32_t buffered;  // bytes of InputBuffer from next on that belong to the entry
-  uint32_t left;      // CompressedLeft
+  uint32_t end;       // InputBuffer's end of the entry's bytes; equal to next when none are left there
+  uint32_t beyond;    // the entry's bytes not yet read into InputBuffer (CompressedLeft = beyond + end - next)
 };
 
 BitStream LoadBitStream();
@@ -48,15 +48,14 @@ inline void TakeEightBytes(BitStream& in, const uint8_t* buffer) {
   in.bits |= ReadBigEndian64(buffer + in.next) >> in.count;
   const uint32_t taken = static_cast<uint32_t>(64 - in.count) >> 3;
   in.next += taken;
-  in.buffered -= taken;
-  in.left -= taken;
   in.count += static_cast<int32_t>(taken * 8);
 }
 
 // At least 16 valid bits afterwards, unless the entry's bytes are used up (then zeros follow).
 inline void EnsureBits(BitStream& in, const uint8_t* inputBuffer) {
-  if (in.count >= 16) return;
-  if (in.buffered >= 8) {
+  if (in.count >= 16) [[likely]]
+    return;
+  if (in.end - in.next >= 8) {
     TakeEightBytes(in, inputBuffer);
   } else {
     in = RefillBitStream(in);

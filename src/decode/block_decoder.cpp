@@ -129,15 +129,16 @@ struct FoldedTables {
   uint16_t position[1u << PtTableBits];
 };
 
-// A folded entry: Resolved, the code length in bits 9..13 and the symbol in bits 0..8; 0 for a tree node.
-constexpr uint16_t Resolved = 0x8000;
-constexpr uint32_t FoldedLengthShift = 9;
-constexpr uint16_t FoldedSymbolMask = 0x1FF;
+// A folded entry: the symbol in bits 6..14, Resolved, and the code length in bits 0..4, so that the
+// length is at hand without a shift; 0 for an entry that leads into a tree.
+constexpr uint16_t Resolved = 0x20;
+constexpr uint32_t FoldedSymbolShift = 6;
+constexpr uint16_t FoldedLengthMask = 0x1F;
 
 void FoldLengths(const uint16_t* table, const uint8_t* lengths, uint16_t n, uint32_t size, uint16_t* folded) {
   for (uint32_t i = 0; i < size; ++i) {
     const uint16_t symbol = table[i];
-    folded[i] = symbol < n ? static_cast<uint16_t>(Resolved | (lengths[symbol] << FoldedLengthShift) | symbol) : 0;
+    folded[i] = symbol < n ? static_cast<uint16_t>((symbol << FoldedSymbolShift) | Resolved | lengths[symbol]) : 0;
   }
 }
 
@@ -159,13 +160,12 @@ uint32_t StartBlock(FoldedTables& folded) {
                                                     const uint16_t* table, const uint8_t* lengths, uint8_t tableBits,
                                                     uint16_t n) {
   EnsureBits(in, inputBuffer);
-  const uint16_t peek = PeekBits(in);
-  const uint16_t entry = folded[peek >> (16 - tableBits)];
-  if (entry & Resolved) {
-    DropBits(in, (entry >> FoldedLengthShift) & 0x1F);
-    return entry & FoldedSymbolMask;
+  const uint16_t entry = folded[in.bits >> (64 - tableBits)];
+  if (entry & Resolved) [[likely]] {
+    DropBits(in, entry & FoldedLengthMask);
+    return entry >> FoldedSymbolShift;
   }
-  const uint16_t symbol = LookupSymbol(table, tableBits, n, peek);
+  const uint16_t symbol = LookupSymbol(table, tableBits, n, PeekBits(in));
   DropBits(in, lengths[symbol]);
   return symbol;
 }
