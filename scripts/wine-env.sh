@@ -142,13 +142,15 @@ wine_env_template() {
   export WINE_TEMPLATE
 }
 
-# Makes a private prefix at $1 from the template: hard links for the read-only bulk, real copies of the registry.
+# Makes a private prefix at $1 from the template: hard links for the read-only bulk (1.3 GB of DLLs),
+# real copies of what Wine may rewrite in place (the registry and the .ini files).
 wine_env_prefix_copy() {
   local f
   cp -al "$WINE_TEMPLATE" "$1" || return 1
-  for f in "$WINE_TEMPLATE"/*.reg; do
-    cp --remove-destination "$f" "$1/" || return 1
+  for f in "$WINE_TEMPLATE"/*.reg "$WINE_TEMPLATE"/drive_c/windows/*.ini; do
+    [ -f "$f" ] && { cp --remove-destination "$f" "$1/${f#"$WINE_TEMPLATE"/}" || return 1; }
   done
+  return 0
 }
 
 wine_env_up() {
