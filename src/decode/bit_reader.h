@@ -24,7 +24,7 @@ uint16_t GetBits(uint8_t n);
 // hands back the bytes taken beyond the 16 + BitCount bits that FillBits keeps.
 struct BitStream {
   uint64_t bits;      // next bit at bit 63; below the valid bits: zeros, or copies of the bytes that follow
-  int32_t count;      // valid bits; below 16 only once the entry's bytes are used up (the rest read as 0)
+  int32_t count;      // valid bits; EnsureBits makes it 16 or more unless the entry is used up (then zeros follow)
   uint32_t next;      // InputPos
   uint32_t end;       // InputBuffer's end of the entry's bytes; equal to next when none are left there
   uint32_t beyond;    // the entry's bytes not yet read into InputBuffer (CompressedLeft = beyond + end - next)
