@@ -34,7 +34,7 @@ void WriteSink(const uint8_t* data, uint32_t length) {
       ShowError(MsgWriteError, Work->OutputPath);
       FatalAbort(1);
     }
-    Work->RunningCrc = UpdateCrc(Work->CrcTable, Work->RunningCrc, data, length);
+    Work->RunningCrc = UpdateCrcWide(Work->RunningCrc, data, length);
     return;
   }
   if (Work->CaptureMode == CapturePrompt) Capture(Work->ScratchText, sizeof Work->ScratchText, data, length);
