@@ -126,9 +126,7 @@ TEST_F(BitReaderTest, AFileThatEndsInsideTheEntryIsAReadError) {
   OpenEntry(Pattern(100), 20000);
   EXPECT_EXIT(
       {
-        std::atexit([] {
-          for (const std::string& text : MessageTexts()) std::fprintf(stderr, "%s\n", text.c_str());
-        });
+        PrintMessagesAtExit();
         StartReading();
       },
       ::testing::ExitedWithCode(1), "setup.exe\" Read ERROR");

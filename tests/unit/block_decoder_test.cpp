@@ -10,13 +10,6 @@
 
 namespace {
 
-// The child of a death test prints its message boxes at exit, so the expected text can be matched.
-void PrintMessagesAtExit() {
-  std::atexit([] {
-    for (const std::string& text : MessageTexts()) std::fprintf(stderr, "%s\n", text.c_str());
-  });
-}
-
 class BitWriter {
  public:
   void Put(uint32_t value, uint32_t width) {
@@ -35,12 +28,7 @@ class BitWriter {
 
 // A canonical code made from its lengths: by increasing length, then symbol.
 struct Code {
-  explicit Code(std::vector<uint8_t> codeLengths) : lengths(std::move(codeLengths)), codes(lengths.size()) {
-    uint32_t code = 0;
-    for (uint32_t length = 1; length <= 16; ++length, code <<= 1)
-      for (size_t symbol = 0; symbol < lengths.size(); ++symbol)
-        if (lengths[symbol] == length) codes[symbol] = code++;
-  }
+  explicit Code(std::vector<uint8_t> codeLengths) : lengths(std::move(codeLengths)), codes(CanonicalCodes(lengths)) {}
   void Put(BitWriter& out, uint32_t symbol) const {
     ASSERT_NE(lengths.at(symbol), 0) << "symbol " << symbol << " has no code";
     out.Put(codes[symbol], lengths[symbol]);

@@ -27,28 +27,6 @@ class HuffmanTableTest : public CoreTest {
   }
 };
 
-// The child of a death test prints its message boxes at exit, so the expected text can be matched.
-void PrintMessagesAtExit() {
-  std::atexit([] {
-    for (const std::string& text : MessageTexts()) std::fprintf(stderr, "%s\n", text.c_str());
-  });
-}
-
-// Canonical codes, independently: by increasing length, then symbol; the first code is all zeros.
-std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
-  std::vector<uint32_t> codes(lengths.size());
-  uint32_t code = 0;
-  for (uint32_t length = 1; length <= 16; ++length) {
-    for (size_t symbol = 0; symbol < lengths.size(); ++symbol) {
-      if (lengths[symbol] != length) continue;
-      codes[symbol] = code;
-      ++code;
-    }
-    code <<= 1;
-  }
-  return codes;
-}
-
 // Every used symbol must come back from its own code, whatever bits follow the code.
 void ExpectEveryCodeDecodes(const std::vector<uint8_t>& lengths, const uint16_t* table, uint8_t tableBits) {
   const std::vector<uint32_t> codes = CanonicalCodes(lengths);

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -62,4 +64,24 @@ std::vector<std::string> MessageTexts() {
   std::vector<std::string> texts;
   for (const host::RecordedMessage& message : host::Messages()) texts.push_back(message.text);
   return texts;
+}
+
+void PrintMessagesAtExit() {
+  std::atexit([] {
+    for (const std::string& text : MessageTexts()) std::fprintf(stderr, "%s\n", text.c_str());
+  });
+}
+
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
+  std::vector<uint32_t> codes(lengths.size());
+  uint32_t code = 0;
+  for (uint32_t length = 1; length <= 16; ++length) {
+    for (size_t symbol = 0; symbol < lengths.size(); ++symbol) {
+      if (lengths[symbol] != length) continue;
+      codes[symbol] = code;
+      ++code;
+    }
+    code <<= 1;
+  }
+  return codes;
 }

@@ -32,3 +32,7 @@ class CoreTest : public ::testing::Test {
 
 // The texts of the recorded message boxes.
 std::vector<std::string> MessageTexts();
+// Canonical codes made independently of the decoder: by increasing length, then symbol; the first is all zeros.
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths);
+// In the child of a death test: print the message boxes at exit, so the expected text can be matched.
+void PrintMessagesAtExit();
