@@ -27,6 +27,7 @@ UIDRIVER="$E2E_WIN32_BUILD/uidriver.exe"
 # Every wait is bounded; these are generous because each Win32 process starts under qemu on some machines.
 E2E_WINDOW_MS=${E2E_WINDOW_MS:-60000}
 E2E_PROCESS_SECONDS=${E2E_PROCESS_SECONDS:-180}
+E2E_END_SECONDS=${E2E_END_SECONDS:-60}
 
 for tool in "$MKSFX" "$STUB" "$UIDRIVER"; do
   [ -f "$tool" ] || { echo "e2e: missing $tool (build it first, see the top of this script)" >&2; exit 2; }
@@ -76,14 +77,22 @@ EOF
 # The path as the installer sees its own file: Wine's Z: drive is the Unix root.
 windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
 
-# start_installer EXE [args]: runs it in the background; installer_status waits for its exit status.
+# start_installer EXE [args]: runs it in the background; installer_status waits (at most
+# E2E_END_SECONDS) for its exit status, 124 when it had to be stopped.
 start_installer() {
   timeout "$E2E_PROCESS_SECONDS" wine "$@" >"$E2E_TMP/installer.log" 2>&1 &
   E2E_INSTALLER_PID=$!
 }
 installer_status() {
+  local deadline=$((SECONDS + E2E_END_SECONDS)) status
+  while kill -0 "$E2E_INSTALLER_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+  if kill -0 "$E2E_INSTALLER_PID" 2>/dev/null; then
+    echo "    the installer did not end within $E2E_END_SECONDS s; windows open: $(drive list | tr -d '\r' | tr '\n' ';')" >&2
+    screenshot "$E2E_NAME-stuck"
+    kill "$E2E_INSTALLER_PID" 2>/dev/null
+  fi
   wait "$E2E_INSTALLER_PID"
-  local status=$?
+  status=$?
   E2E_INSTALLER_PID=
   return $status
 }
@@ -105,6 +114,7 @@ expect_scan_error() {
   start_installer "$exe"
   controls=$(drive wait "$title" "$E2E_WINDOW_MS") || fail "no message box \"$title\""
   expect_equal "message box text" "$(control_text "$controls" 65535)" "\"$(windows_path "$exe")\" $message"
+  screenshot "$(basename "$exe" .exe)"
   drive press "$title" 1
   installer_status || status=$?
   expect_equal "exit status" "$status" 0
@@ -119,14 +129,21 @@ screenshot() {
 # ---- the run ----
 
 run_scenario() {
-  local file=$1 name status start
-  name=$(basename "$file" .sh)
+  local file=$1 status start
+  E2E_NAME=$(basename "$file" .sh)
   start=$SECONDS
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/sfx-e2e.XXXXXX")
   (
     export WINEPREFIX="$E2E_TMP/prefix"
     E2E_INSTALLER_PID=
     cleanup() {
+      local status=$?
+      set +e
+      if [ $status -ne 0 ]; then
+        # What was on the screen when it failed.
+        screenshot "$E2E_NAME-failed"
+        echo "    windows open: $(drive list | tr -d '\r' | tr '\n' ';')" >&2
+      fi
       [ -n "$E2E_INSTALLER_PID" ] && kill "$E2E_INSTALLER_PID" 2>/dev/null
       timeout 30 wineserver -k 2>/dev/null
       timeout 30 wineserver -w 2>/dev/null
@@ -139,10 +156,10 @@ run_scenario() {
   ) 2>"$E2E_TMP/scenario.log"
   status=$?
   if [ $status -eq 0 ]; then
-    echo "PASS $name ($((SECONDS - start)) s)"
+    echo "PASS $E2E_NAME ($((SECONDS - start)) s)"
     E2E_PASSED=$((E2E_PASSED + 1))
   else
-    echo "FAIL $name ($((SECONDS - start)) s)"
+    echo "FAIL $E2E_NAME ($((SECONDS - start)) s)"
     cat "$E2E_TMP/scenario.log"
     sed 's/^/    /' "$E2E_TMP/driver.log" "$E2E_TMP/installer.log" 2>/dev/null | grep -v '^    $' | tail -n 10
     E2E_FAILED=$((E2E_FAILED + 1))

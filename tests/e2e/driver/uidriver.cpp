@@ -6,6 +6,7 @@
 //   uidriver press CAPTION ID            post WM_COMMAND for button ID, as a click does
 //   uidriver close CAPTION               post WM_CLOSE
 //   uidriver gone CAPTION [timeout_ms]   wait until no window has that caption
+//   uidriver list                        print every visible top-level window: caption, tab, class (for diagnosis)
 //
 // Each control prints as one line: decimal id, tab, class name, tab, text. IDs are read with
 // strtoul base 0, so 0xFFFF (a message box's text) works as well as 65535.
@@ -68,8 +69,18 @@ DWORD ParseTimeout(int argc, char** argv, int index) {
   return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 0)) : kDefaultTimeoutMs;
 }
 
+BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+  char class_name[128];
+  char text[512];
+  if (!IsWindowVisible(window)) return TRUE;
+  GetClassNameA(window, class_name, sizeof class_name);
+  GetWindowTextA(window, text, sizeof text);
+  std::printf("%s\t%s\n", text, class_name);
+  return TRUE;
+}
+
 int Usage() {
-  std::fputs("usage: uidriver wait|texts|type|press|close|gone CAPTION [args]\n", stderr);
+  std::fputs("usage: uidriver wait|texts|type|press|close|gone CAPTION [args] | uidriver list\n", stderr);
   return 3;
 }
 
@@ -88,6 +99,11 @@ int Gone(const char* caption, DWORD timeout_ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "list") == 0) {
+    EnumWindows(PrintWindow, 0);
+    std::fflush(stdout);
+    return 0;
+  }
   if (argc < 3) return Usage();
   const char* command = argv[1];
   const char* caption = argv[2];
