@@ -11,7 +11,7 @@
 # probes (two minutes per process start); qemu 10 starts a Wine process in about two seconds, so a
 # registered qemu older than 9 is replaced by a newer one (Debian backports has one for bookworm).
 
-WINE_ENV_CACHE=${WINE_ENV_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/sfx-e2e}
+WINE_ENV_CACHE=${WINE_ENV_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/sfx-e2e}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko prompts, no desktop menu entries.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}

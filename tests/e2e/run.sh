@@ -36,7 +36,10 @@ done
 # shellcheck source=../../scripts/wine-env.sh
 . "$E2E_ROOT/scripts/wine-env.sh"
 wine_env_up || { echo "e2e: the Wine environment could not be prepared" >&2; exit 2; }
-trap 'wine_env_down' EXIT
+E2E_TMP=
+trap 'wine_env_down; [ -n "$E2E_TMP" ] && rm -rf "$E2E_TMP"' EXIT
+# An interrupted run still ends its scenario's Wine processes and its Xvfb.
+trap 'exit 130' INT TERM
 
 # ---- helpers for the scenarios (they run inside the scenario's subshell) ----
 
@@ -149,6 +152,7 @@ run_scenario() {
       timeout 30 wineserver -w 2>/dev/null
     }
     trap cleanup EXIT
+    trap 'exit 130' INT TERM
     wine_env_prefix_copy "$WINEPREFIX" || exit 1
     set -e
     # shellcheck disable=SC1090
@@ -165,6 +169,7 @@ run_scenario() {
     E2E_FAILED=$((E2E_FAILED + 1))
   fi
   rm -rf "$E2E_TMP"
+  E2E_TMP=
 }
 
 E2E_PASSED=0
