@@ -145,7 +145,9 @@ run_scenario() {
       if [ $status -ne 0 ]; then
         # What was on the screen when it failed.
         screenshot "$E2E_NAME-failed"
-        echo "    windows open: $(drive list | tr -d '\r' | tr '\n' ';')" >&2
+        local open_windows
+        open_windows=$(drive list | tr -d '\r' | tr '\n' ';')
+        [ -n "$open_windows" ] && echo "    windows open: $open_windows" >&2
       fi
       [ -n "$E2E_INSTALLER_PID" ] && kill "$E2E_INSTALLER_PID" 2>/dev/null
       timeout 30 wineserver -k 2>/dev/null
