@@ -6,7 +6,7 @@ packages=(
   cmake g++ make libgtest-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686
-  wine wine32:i386
+  wine wine64 wine32:i386
   xvfb xauth imagemagick
   jlha-utils lhasa 7zip
   valgrind
