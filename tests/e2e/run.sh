@@ -51,6 +51,14 @@ make_installer() {
   "$MKSFX" build -o "$E2E_TMP/$name.exe" --stub "$STUB" "$@" >/dev/null || fail "mksfx failed for $name"
 }
 
+# make_readme_installer NAME [mksfx options]: an installer of one small readme.txt, as make_installer makes it.
+make_readme_installer() {
+  local name=$1; shift
+  mkdir -p "$E2E_TMP/payload"
+  echo "payload" > "$E2E_TMP/payload/readme.txt"
+  make_installer "$name" "$@" -C "$E2E_TMP/payload" .
+}
+
 # The archive starts right after the stub: mksfx appends it to an unchanged-length copy.
 archive_offset() { stat -c %s "$STUB"; }
 

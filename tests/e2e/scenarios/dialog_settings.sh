@@ -1,7 +1,5 @@
 # A sound installer opens its dialog with the built-in title, label text and directory; Cancel ends it with 0.
-mkdir "$E2E_TMP/payload"
-echo "payload" > "$E2E_TMP/payload/readme.txt"
-make_installer sound --title "E2E Test" --install-title "Install the E2E files to:" --dir 'C:\E2E Target' -C "$E2E_TMP/payload" .
+make_readme_installer sound --title "E2E Test" --install-title "Install the E2E files to:" --dir 'C:\E2E Target'
 start_installer "$E2E_TMP/sound.exe"
 controls=$(drive wait "E2E Test" "$E2E_WINDOW_MS") || fail "no dialog"
 expect_equal "TitleLabel" "$(control_text "$controls" 103)" "Install the E2E files to:"

@@ -1,7 +1,5 @@
 # A "!" question answered No ends the installer with status 0 before any dialog opens.
-mkdir "$E2E_TMP/payload"
-echo "payload" > "$E2E_TMP/payload/readme.txt"
-make_installer asked --title "E2E Test" --question "Install the E2E files?" -C "$E2E_TMP/payload" .
+make_readme_installer asked --title "E2E Test" --question "Install the E2E files?"
 start_installer "$E2E_TMP/asked.exe"
 controls=$(drive wait "E2E Test" "$E2E_WINDOW_MS") || fail "no question box"
 expect_equal "question text" "$(control_text "$controls" 65535)" "Install the E2E files?"

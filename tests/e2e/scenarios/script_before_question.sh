@@ -1,8 +1,6 @@
 # A "$" entry in front of the "!" entry has already changed the title when the question is put.
-mkdir "$E2E_TMP/payload"
-echo "payload" > "$E2E_TMP/payload/readme.txt"
 printf '$WindowTitle=Caption From Script\r\n' > "$E2E_TMP/setup.scr"
-make_installer both --title "E2E Test" --script "$E2E_TMP/setup.scr" --question "Continue?" -C "$E2E_TMP/payload" .
+make_readme_installer both --title "E2E Test" --script "$E2E_TMP/setup.scr" --question "Continue?"
 start_installer "$E2E_TMP/both.exe"
 controls=$(drive wait "Caption From Script" "$E2E_WINDOW_MS") || fail "the question is not captioned by the script"
 expect_equal "question text" "$(control_text "$controls" 65535)" "Continue?"

@@ -1,8 +1,6 @@
 # A "$" setup script replaces the dialog's title and proposes its own directory when the settings give none.
-mkdir "$E2E_TMP/payload"
-echo "payload" > "$E2E_TMP/payload/readme.txt"
 printf '$WindowTitle=Scripted Title\r\nnot a key line\r\n$InstallDir=C:\\From Script\r\n' > "$E2E_TMP/setup.scr"
-make_installer scripted --title "E2E Test" --script "$E2E_TMP/setup.scr" -C "$E2E_TMP/payload" .
+make_readme_installer scripted --title "E2E Test" --script "$E2E_TMP/setup.scr"
 start_installer "$E2E_TMP/scripted.exe"
 controls=$(drive wait "Scripted Title" "$E2E_WINDOW_MS") || fail "no dialog captioned by the script"
 expect_equal "DirectoryField" "$(control_text "$controls" 100)" 'C:\From Script'
