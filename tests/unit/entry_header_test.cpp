@@ -11,14 +11,22 @@ class EntryHeaderTest : public CoreTest {
  protected:
   // Opens an archive of the given entries and reads the first header.
   HeaderResult ReadFirst(const std::vector<LzhEntry>& entries) {
+    Release();
     const std::string path = WriteFile("a.lzh", EncodeArchive(entries));
     UseAsModule(path);
     Work->ArchiveFile = OpenFileForReading(path.c_str());
     BuildCrcTable(Work->CrcTable);
     return ReadEntryHeader();
   }
-  void TearDown() override {
+  // Closes the archive and frees the header that the last read left behind.
+  void Release() {
     if (IsOpenFile(Work->ArchiveFile)) CloseReadFile(Work->ArchiveFile);
+    Work->ArchiveFile = NoFile;
+    if (Work->HeaderBuffer != nullptr) ReleaseMemory(Work->HeaderBuffer);
+    Work->HeaderBuffer = nullptr;
+  }
+  void TearDown() override {
+    Release();
     CoreTest::TearDown();
   }
 };
@@ -48,8 +56,6 @@ TEST_F(EntryHeaderTest, NamesJoinDirectoryAndFileWithSlashes) {
     entry.FileName = c.file;
     ASSERT_EQ(ReadFirst({entry}), HeaderResult::Entry);
     EXPECT_STREQ(Work->EntryName, c.expected.c_str());
-    CloseReadFile(Work->ArchiveFile);
-    Work->ArchiveFile = NoFile;
   }
 }
 
@@ -63,6 +69,7 @@ TEST_F(EntryHeaderTest, EntryWithoutFileNameDoesNotInheritThePreviousName) {
   ASSERT_EQ(ReadEntryHeader(), HeaderResult::Entry);
   SeekFile(Work->ArchiveFile, 1, SeekOrigin::Current);
   ReleaseMemory(Work->HeaderBuffer);
+  Work->HeaderBuffer = nullptr;
   ASSERT_EQ(ReadEntryHeader(), HeaderResult::Entry);
   EXPECT_STREQ(Work->EntryName, "");
 }
@@ -79,9 +86,6 @@ TEST_F(EntryHeaderTest, WindowsExtensionsCountOnlyForWindowsOsIds) {
     EXPECT_EQ(Work->CreationTime, 1000u);
     EXPECT_EQ(Work->WriteTime, 2000u);
     EXPECT_EQ(Work->AccessTime, 3000u);
-    CloseReadFile(Work->ArchiveFile);
-    ReleaseMemory(Work->HeaderBuffer);
-    Work->HeaderBuffer = nullptr;
   }
   entry.OsId = 'U';
   ASSERT_EQ(ReadFirst({entry}), HeaderResult::Entry);
@@ -110,9 +114,9 @@ TEST_F(EntryHeaderTest, LaterExtendedHeaderOfTheSameTypeWins) {
 TEST_F(EntryHeaderTest, ZeroSizeOrShortReadEndsTheArchive) {
   for (const Bytes& bytes : {Bytes{0, 0}, Bytes{7}, Bytes{}}) {
     const std::string path = WriteFile("e.lzh", bytes);
+    Release();
     Work->ArchiveFile = OpenFileForReading(path.c_str());
     EXPECT_EQ(ReadEntryHeader(), HeaderResult::End);
-    CloseReadFile(Work->ArchiveFile);
   }
   EXPECT_TRUE(host::Messages().empty());
 }
