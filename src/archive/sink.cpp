@@ -28,7 +28,7 @@ uint32_t Percentage(uint32_t done, uint32_t total) {
 }  // namespace
 
 void WriteSink(const uint8_t* data, uint32_t length) {
-  if (Work->OutputFile != NoFile) {
+  if (IsOpenFile(Work->OutputFile)) {
     uint32_t written = 0;
     if (!WriteOutputFile(Work->OutputFile, data, length, &written) || written != length) {
       ShowError(MsgWriteError, Work->OutputPath);
