@@ -60,13 +60,11 @@ uint64_t UnixToFileTime(int64_t unixSeconds, uint32_t hundredNanoseconds) {
 }
 
 uint16_t Crc16(const uint8_t* data, size_t length) {
-  uint16_t table[256];
-  BuildCrcTable(table);
   uint16_t crc = 0;
-  // UpdateCrc counts in 32 bits; feed longer inputs in slices.
+  // UpdateCrcWide counts in 32 bits; feed longer inputs in slices.
   while (length > 0) {
     const uint32_t slice = length > 0x40000000 ? 0x40000000u : static_cast<uint32_t>(length);
-    crc = UpdateCrc(table, crc, data, slice);
+    crc = UpdateCrcWide(crc, data, slice);
     data += slice;
     length -= slice;
   }

@@ -1,6 +1,7 @@
 // The block decoder of -lh4- to -lh7-: block headers with their three codes, then literals and matches
 // through the 65,536-byte window into the output sink.
 #include <cstring>
+#include <iterator>
 
 #include "archive/format.h"
 #include "archive/sink.h"
@@ -51,17 +52,20 @@ void StartDecoder(uint8_t digit) {
   w.BlockLeft = 0;
 }
 
+// The one-symbol form of a code: no lengths, and every table entry names the symbol read next, which
+// then takes no bits. A symbol outside the alphabet could only lead lookups into stale trees.
+void ReadOneSymbol(uint16_t n, uint8_t bits, uint8_t* lengths, uint16_t* table, uint32_t tableSize) {
+  memset(lengths, 0, n);
+  const uint16_t symbol = GetBits(bits);
+  if (symbol >= n) RefuseBadTable();
+  for (uint32_t i = 0; i < tableSize; ++i) table[i] = symbol;
+}
+
 // Reads the lengths of the code-length code (nn 19) or the position code (nn NP) and builds PtTable.
 void ReadPtLengths(uint16_t nn, uint8_t nbit, uint16_t zeroRunAfter) {
   WorkArea& w = *Work;
   uint16_t count = GetBits(nbit);
-  if (count == 0) {
-    memset(w.PtLengths, 0, nn);
-    uint16_t symbol = GetBits(nbit);
-    if (symbol >= nn) RefuseBadTable();
-    for (uint16_t& entry : w.PtTable) entry = symbol;
-    return;
-  }
+  if (count == 0) return ReadOneSymbol(nn, nbit, w.PtLengths, w.PtTable, std::size(w.PtTable));
   if (count > nn) RefuseBadTable();
   uint32_t i = 0;
   while (i < count) {
@@ -87,13 +91,8 @@ void ReadPtLengths(uint16_t nn, uint8_t nbit, uint16_t zeroRunAfter) {
 void ReadLitLenLengths() {
   WorkArea& w = *Work;
   uint16_t count = GetBits(LitLenCountBits);
-  if (count == 0) {
-    memset(w.LitLenLengths, 0, LitLenSymbols);
-    uint16_t symbol = GetBits(LitLenCountBits);
-    if (symbol >= LitLenSymbols) RefuseBadTable();
-    for (uint16_t& entry : w.LitLenTable) entry = symbol;
-    return;
-  }
+  if (count == 0)
+    return ReadOneSymbol(LitLenSymbols, LitLenCountBits, w.LitLenLengths, w.LitLenTable, std::size(w.LitLenTable));
   if (count > LitLenSymbols) RefuseBadTable();
   uint32_t i = 0;
   while (i < count) {
